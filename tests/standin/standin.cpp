@@ -91,7 +91,6 @@ LRESULT CALLBACK hostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
             return it == h.titles.end() ? 0 : reinterpret_cast<LRESULT>(it->second.c_str());
         }
         }
-        return 0;
     }
     // A result the caller can recognise as the host's own.
     return static_cast<LRESULT>(message) * 7 + 3;
@@ -346,6 +345,10 @@ INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLG
         case DialogAction::Message:
             proc(dialogHandle, (UINT)a.id, 0, 0);
             break;
+        case DialogAction::HostMessage:
+            // The modal loop goes on delivering the owner's messages.
+            deliver((UINT)a.id);
+            break;
         }
     }
     if (!d.ended)
@@ -526,8 +529,6 @@ HCONV DdeConnect(DWORD instance, HSZ service, HSZ topic, PCONVCONTEXT context)
 {
     std::string line = "DdeConnect(" + std::to_string(instance) + ", " + handleName(service) +
                        ", " + handleName(topic) + ", " + (context ? "context" : "null") + ")";
-    if (!instanceLive)
-        fault("DdeConnect on an ended instance");
     if (world.dde.duringConnect)
         world.dde.duringConnect();
     HCONV c = 0;

@@ -47,7 +47,7 @@ struct Dde {
 };
 
 struct DialogAction {
-    enum Kind { Type, Toggle, Press, Message } kind;
+    enum Kind { Type, Toggle, Press, Message, HostMessage } kind;
     int id;
     std::string text;
 };

@@ -37,7 +37,7 @@ std::string viaSnprintf(const std::string &tmpl, const std::string &title)
 
 TEST(Compose, TemplatesWithOneStringConversionMatchSnprintf)
 {
-    const char *templates[] = {
+    const std::string templates[] = {
         "/me is listening to %s on Winamp",
         "%s",
         "np: %s",
@@ -58,11 +58,11 @@ TEST(Compose, TemplatesWithOneStringConversionMatchSnprintf)
         "%-+ #0 12.4s|",
         "[%300s]",
         "%-300s",
-        std::string(77, 'x').append("%s").c_str(),
+        std::string(77, 'x') + "%s",
     };
     const std::string titles[] = {"Song", "", "50% off %s %d %n", std::string(63, 'a'),
                                   std::string(255, 'b')};
-    for (const char *t : templates)
+    for (const std::string &t : templates)
         for (const std::string &title : titles)
             EXPECT_EQ(compose(t, title), viaSnprintf(t, title)) << t << " / " << title;
 }

@@ -324,7 +324,12 @@ INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLG
     d.ended = false;
     d.checked = false;
     d.edits = {{1002, ""}, {1003, ""}};
-    proc(dialogHandle, WM_INITDIALOG, 0, param);
+    auto send = [&](UINT message, WPARAM wParam) {
+        if (proc(dialogHandle, message, wParam, 0) != 0)
+            fault("dialog procedure returned non-zero for " + std::to_string(message));
+    };
+    if (proc(dialogHandle, WM_INITDIALOG, 0, param) != 0)
+        fault("dialog procedure returned non-zero for WM_INITDIALOG");
     d.shownChecked = d.checked;
     d.shownChannel = d.edits[1002];
     d.shownMessage = d.edits[1003];
@@ -337,13 +342,13 @@ INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLG
             break;
         case DialogAction::Toggle:
             d.checked = !d.checked;
-            proc(dialogHandle, WM_COMMAND, MAKEWPARAM(a.id, BN_CLICKED), 0);
+            send(WM_COMMAND, MAKEWPARAM(a.id, BN_CLICKED));
             break;
         case DialogAction::Press:
-            proc(dialogHandle, WM_COMMAND, MAKEWPARAM(a.id, BN_CLICKED), 0);
+            send(WM_COMMAND, MAKEWPARAM(a.id, BN_CLICKED));
             break;
         case DialogAction::Message:
-            proc(dialogHandle, (UINT)a.id, 0, 0);
+            send((UINT)a.id, 0);
             break;
         case DialogAction::HostMessage:
             // The modal loop goes on delivering the owner's messages.

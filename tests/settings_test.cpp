@@ -43,6 +43,9 @@ INSTANTIATE_TEST_SUITE_P(
         // A module name that fills the buffer was cut by the platform.
         PathCase{"C:\\P\\" + std::string(130, 'n') + ".dll", "", false},
         PathCase{"C:\\P\\" + std::string(130, 'n') + ".dll", "", true},
+        // Cut inside the directory: what is left names another folder.
+        PathCase{"C:\\" + std::string(130, 'd') + "\\gen_brelk.dll", "", false},
+        PathCase{"C:\\" + std::string(130, 'd') + "\\gen_brelk.dll", "", true},
         PathCase{"C:\\P\\" + std::string(122, 'n'), "C:\\P\\gen_brelk.ini", false}, // 127 fit
         PathCase{"C:\\" + std::string(124, 'n'), "C:\\gen_brelk.ini", false}));
 

@@ -78,8 +78,8 @@ void pokeAnnouncement(const char *title)
     DWORD timeout;
 
     memset(announcementText, 0, sizeof announcementText);
-    length = composeAnnouncement(announcementText, sizeof announcementText,
-                                 pluginSettings.message, title);
+    length = composeAnnouncement(announcementText, sizeof announcementText, pluginSettings.message,
+                                 title);
 
     // All bits set would mean TIMEOUT_ASYNC, whose completion goes to a
     // callback we do not have; no negative value is a wait we can honour.

@@ -84,8 +84,7 @@ void saveSettings(void)
         return;
     WritePrivateProfileStringA(section, "message", pluginSettings.message, settingsPath);
     WritePrivateProfileStringA(section, "channel", pluginSettings.channel, settingsPath);
-    WritePrivateProfileStringA(section, "active", pluginSettings.active ? "1" : "0",
-                               settingsPath);
+    WritePrivateProfileStringA(section, "active", pluginSettings.active ? "1" : "0", settingsPath);
     formatDecimal(number, pluginSettings.ddetimeout);
     WritePrivateProfileStringA(section, "ddetimeout", number, settingsPath);
 }

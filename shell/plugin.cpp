@@ -1,9 +1,17 @@
 #include "shell/plugin.h"
 
+#include <stddef.h>
 #include <string.h>
 
 #include "announcer/announcer.h"
 #include "settings/settings.h"
+
+#if defined(_WIN32) && !defined(_WIN64)
+// The 32-bit host reads the record at these offsets.
+static_assert(sizeof(PluginRecord) == 28 && offsetof(PluginRecord, hostWindow) == 20 &&
+                  offsetof(PluginRecord, moduleInstance) == 24,
+              "record layout");
+#endif
 
 PluginRecord pluginRecord = {
     0x10, "Mirt's Brelk DDE Control Plug-in v0.2", initPlugin, configPlugin, quitPlugin, 0, 0,

@@ -83,6 +83,11 @@ struct TimeoutCase {
     int kept;
 };
 
+void PrintTo(const TimeoutCase &c, std::ostream *os)
+{
+    *os << "ddetimeout=" << (c.value ? c.value : "(none)");
+}
+
 class TimeoutTest : public PluginTest, public ::testing::WithParamInterface<TimeoutCase>
 {
 };

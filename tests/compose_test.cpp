@@ -6,7 +6,8 @@
 #include <cstdio>
 #include <memory>
 
-namespace {
+namespace
+{
 
 // Copies of the inputs in blocks of their exact size, so that any read
 // beyond a terminator is an overflow the sanitizer reports.
@@ -79,11 +80,21 @@ TEST(Compose, EveryOtherPercentSequenceIsPlainText)
         const char *tmpl;
         const char *expected;
     } cases[] = {
-        {"%s and %s", "T and %s"}, {"%s %s %s", "T %s %s"}, {"%d %s", "%d T"},
-        {"%n%s", "%nT"},           {"%*s|%s", "%*s|T"},     {"%ls %s", "%ls T"},
-        {"%5d%s", "%5dT"},         {"50%", "50%"},          {"%", "%"},
-        {"%s 100%", "T 100%"},     {"%-", "%-"},            {"%10", "%10"},
-        {"%.", "%."},              {"%%%s", "%T"},          {"%s%%%s", "T%%s"},
+        {"%s and %s", "T and %s"},
+        {"%s %s %s", "T %s %s"},
+        {"%d %s", "%d T"},
+        {"%n%s", "%nT"},
+        {"%*s|%s", "%*s|T"},
+        {"%ls %s", "%ls T"},
+        {"%5d%s", "%5dT"},
+        {"50%", "50%"},
+        {"%", "%"},
+        {"%s 100%", "T 100%"},
+        {"%-", "%-"},
+        {"%10", "%10"},
+        {"%.", "%."},
+        {"%%%s", "%T"},
+        {"%s%%%s", "T%%s"},
         {"%p %x %c %f", "%p %x %c %f"},
     };
     for (const auto &c : cases)

@@ -6,7 +6,8 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using Action = standin::DialogAction;
 
-namespace {
+namespace
+{
 
 Action type(int id, const std::string &text)
 {
@@ -48,21 +49,21 @@ TEST_F(DialogTest, OkTakesTheControlsOverSavesAndRebinds)
     start(savedFile);
     open({type(1002, "#new"), type(1003, "new %s"), toggle(), press(IDOK)});
     const std::string ini = "\"" + std::string(iniPath) + "\")";
-    EXPECT_THAT(
-        world.calls,
-        ElementsAre("DialogBoxParamA(module, 101, host, configDialogProc, 0)",
-                    "CheckDlgButton(dialog, 1001, 1)",
-                    "SendDlgItemMessageA(dialog, 1003, WM_SETTEXT, 0, \"old %s\")",
-                    "SendDlgItemMessageA(dialog, 1002, WM_SETTEXT, 0, \"#old\")",
-                    "IsDlgButtonChecked(dialog, 1001)",
-                    "SendDlgItemMessageA(dialog, 1003, WM_GETTEXT, 80)",
-                    "SendDlgItemMessageA(dialog, 1002, WM_GETTEXT, 40)",
-                    "WritePrivateProfileStringA(\"brelk\", \"message\", \"new %s\", " + ini,
-                    "WritePrivateProfileStringA(\"brelk\", \"channel\", \"#new\", " + ini,
-                    "WritePrivateProfileStringA(\"brelk\", \"active\", \"0\", " + ini,
-                    "WritePrivateProfileStringA(\"brelk\", \"ddetimeout\", \"250\", " + ini,
-                    "DdeFreeStringHandle(81, hsz3)",
-                    "DdeCreateStringHandleA(81, \"#new\", 1004) = hsz4", "EndDialog(dialog, 0)"));
+    EXPECT_THAT(world.calls,
+                ElementsAre("DialogBoxParamA(module, 101, host, configDialogProc, 0)",
+                            "CheckDlgButton(dialog, 1001, 1)",
+                            "SendDlgItemMessageA(dialog, 1003, WM_SETTEXT, 0, \"old %s\")",
+                            "SendDlgItemMessageA(dialog, 1002, WM_SETTEXT, 0, \"#old\")",
+                            "IsDlgButtonChecked(dialog, 1001)",
+                            "SendDlgItemMessageA(dialog, 1003, WM_GETTEXT, 80)",
+                            "SendDlgItemMessageA(dialog, 1002, WM_GETTEXT, 40)",
+                            "WritePrivateProfileStringA(\"brelk\", \"message\", \"new %s\", " + ini,
+                            "WritePrivateProfileStringA(\"brelk\", \"channel\", \"#new\", " + ini,
+                            "WritePrivateProfileStringA(\"brelk\", \"active\", \"0\", " + ini,
+                            "WritePrivateProfileStringA(\"brelk\", \"ddetimeout\", \"250\", " + ini,
+                            "DdeFreeStringHandle(81, hsz3)",
+                            "DdeCreateStringHandleA(81, \"#new\", 1004) = hsz4",
+                            "EndDialog(dialog, 0)"));
     expectSettings("#new", "new %s", 0);
     EXPECT_EQ(world.files[iniPath], "[brelk]\r\nchannel=#new\r\nmessage=new %s\r\nactive=0\r\n"
                                     "ddetimeout=250\r\n");
@@ -112,10 +113,10 @@ TEST_F(DialogTest, TextsAreCutToWhatTheSettingsHoldAndAnEmptyChannelIsTaken)
     start(savedFile);
     open({type(1003, std::string(100, 'm')), type(1002, std::string(45, 'c')), press(IDOK)});
     expectSettings(std::string(39, 'c').c_str(), std::string(79, 'm').c_str(), 1);
-    EXPECT_THAT(world.files[iniPath], ::testing::HasSubstr("channel=" + std::string(39, 'c') +
-                                                           "\r\n"));
-    EXPECT_THAT(world.files[iniPath], ::testing::HasSubstr("message=" + std::string(79, 'm') +
-                                                           "\r\n"));
+    EXPECT_THAT(world.files[iniPath],
+                ::testing::HasSubstr("channel=" + std::string(39, 'c') + "\r\n"));
+    EXPECT_THAT(world.files[iniPath],
+                ::testing::HasSubstr("message=" + std::string(79, 'm') + "\r\n"));
 
     open({type(1002, ""), press(IDOK)});
     EXPECT_STREQ(pluginSettings.channel, "");
@@ -150,7 +151,10 @@ TEST_F(DialogTest, OkWritesBackTheTimeOutLoadedAtInit)
 TEST_F(DialogTest, OtherMessagesAndCommandsChangeNothing)
 {
     start(savedFile);
-    open({type(1002, "#typed"), {Action::Message, 0x0200, ""}, press(1005), press(1002),
+    open({type(1002, "#typed"),
+          {Action::Message, 0x0200, ""},
+          press(1005),
+          press(1002),
           press(IDCANCEL)});
     expectSettings("#old", "old %s", 1);
     EXPECT_THAT(standin::callsNamed({"EndDialog", "IsDlgButtonChecked", "DdeFreeStringHandle"}),
@@ -162,7 +166,8 @@ TEST_F(DialogTest, ADialogThatCannotBeMadeChangesNothing)
     start(savedFile);
     world.dialog.templateMissing = true;
     open({});
-    EXPECT_THAT(world.calls, ElementsAre("DialogBoxParamA(module, 101, host, configDialogProc, 0)"));
+    EXPECT_THAT(world.calls,
+                ElementsAre("DialogBoxParamA(module, 101, host, configDialogProc, 0)"));
     expectSettings("#old", "old %s", 1);
 }
 

@@ -12,6 +12,11 @@ struct PathCase {
     bool oldSemantics;
 };
 
+void PrintTo(const PathCase &c, std::ostream *os)
+{
+    *os << c.module.size() << "-byte module path";
+}
+
 class PathTest : public PluginTest, public ::testing::WithParamInterface<PathCase>
 {
 };
@@ -34,8 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         PathCase{"D:\\Player\\Plugins\\gen_brelk.dll", "D:\\Player\\Plugins\\gen_brelk.ini", false},
         PathCase{"D:\\Player\\Plugins\\gen_other.dll", "D:\\Player\\Plugins\\gen_brelk.ini", false},
-        PathCase{"gen_brelk.dll", "gen_brelk.ini", false},
-        PathCase{"", "gen_brelk.ini", false},
+        PathCase{"gen_brelk.dll", "gen_brelk.ini", false}, PathCase{"", "gen_brelk.ini", false},
         PathCase{"C:/Player/Plugins/gen_brelk.dll", "gen_brelk.ini", false},
         PathCase{dir114 + "gen_brelk.dll", dir114 + "gen_brelk.ini", false},
         // One more directory byte and the name no longer fits.
@@ -72,6 +76,11 @@ struct LoadCase {
     int active, ddetimeout;
 };
 
+void PrintTo(const LoadCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class LoadTest : public PluginTest, public ::testing::WithParamInterface<LoadCase>
 {
 };
@@ -101,8 +110,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "#x", "np %s", 5, 99},
         LoadCase{"EmptyValues", "[brelk]\r\nchannel=\r\nmessage=\r\n", "", "", 0, 3000},
         LoadCase{"LongValues",
-                 "[brelk]\r\nchannel=" + std::string(50, 'c') + "\r\nmessage=" +
-                     std::string(100, 'm') + "\r\n",
+                 "[brelk]\r\nchannel=" + std::string(50, 'c') +
+                     "\r\nmessage=" + std::string(100, 'm') + "\r\n",
                  std::string(39, 'c'), std::string(79, 'm'), 0, 3000}),
     [](const ::testing::TestParamInfo<LoadCase> &i) { return std::string(i.param.name); });
 
@@ -115,11 +124,11 @@ TEST_F(PluginTest, AFirstSaveOntoAMissingFileWritesTheFourKeysInOrder)
     const std::string ini = "\"" + std::string(iniPath) + "\")";
     EXPECT_THAT(
         world.calls,
-        ElementsAre(
-            "WritePrivateProfileStringA(\"brelk\", \"message\", \"" + defaultMessage + "\", " + ini,
-            "WritePrivateProfileStringA(\"brelk\", \"channel\", \"active\", " + ini,
-            "WritePrivateProfileStringA(\"brelk\", \"active\", \"0\", " + ini,
-            "WritePrivateProfileStringA(\"brelk\", \"ddetimeout\", \"3000\", " + ini));
+        ElementsAre("WritePrivateProfileStringA(\"brelk\", \"message\", \"" + defaultMessage +
+                        "\", " + ini,
+                    "WritePrivateProfileStringA(\"brelk\", \"channel\", \"active\", " + ini,
+                    "WritePrivateProfileStringA(\"brelk\", \"active\", \"0\", " + ini,
+                    "WritePrivateProfileStringA(\"brelk\", \"ddetimeout\", \"3000\", " + ini));
     EXPECT_EQ(world.files[iniPath], "[brelk]\r\nmessage=" + defaultMessage +
                                         "\r\nchannel=active\r\nactive=0\r\nddetimeout=3000\r\n");
 }
@@ -144,9 +153,9 @@ TEST_F(PluginTest, SavingWritesActiveAsOneOrZeroAndTheTimeOutAsItWasRead)
         world.calls.clear();
         saveSettings();
         ASSERT_EQ(world.calls.size(), 4u);
-        EXPECT_THAT(world.calls[2], ::testing::HasSubstr(std::string("\"active\", \"") +
-                                                         c.activeText + "\""));
-        EXPECT_THAT(world.calls[3], ::testing::HasSubstr(std::string("\"ddetimeout\", \"") +
-                                                         c.timeoutText + "\""));
+        EXPECT_THAT(world.calls[2],
+                    ::testing::HasSubstr(std::string("\"active\", \"") + c.activeText + "\""));
+        EXPECT_THAT(world.calls[3],
+                    ::testing::HasSubstr(std::string("\"ddetimeout\", \"") + c.timeoutText + "\""));
     }
 }

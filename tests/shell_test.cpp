@@ -7,7 +7,8 @@
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-namespace {
+namespace
+{
 
 std::string q(const std::string &s)
 {
@@ -50,21 +51,20 @@ TEST_F(PluginTest, InitLocatesLoadsOpensThenSubclassesAndReturnsZero)
     world.files[iniPath] = "[brelk]\r\nchannel=#music\r\n";
     EXPECT_EQ(initPlugin(), 0);
     const std::string ini = q(iniPath);
-    EXPECT_THAT(world.calls,
-                ElementsAre("GetModuleFileNameA(module, 128)",
-                            "GetPrivateProfileStringA(\"brelk\", \"channel\", \"active\", 40, " +
-                                ini + ")",
-                            "GetPrivateProfileStringA(\"brelk\", \"message\", \"/me is listening "
-                            "to %s on Winamp\", 80, " +
-                                ini + ")",
-                            "GetPrivateProfileIntA(\"brelk\", \"active\", 0, " + ini + ")",
-                            "GetPrivateProfileIntA(\"brelk\", \"ddetimeout\", 3000, " + ini + ")",
-                            "DdeInitializeA(0, callback, 0x3c0010, 0)",
-                            "DdeCreateStringHandleA(81, \"BRELK\", 1004) = hsz1",
-                            "DdeCreateStringHandleA(81, \"IRC_COMMAND\", 1004) = hsz2",
-                            "DdeCreateStringHandleA(81, \"#music\", 1004) = hsz3",
-                            "GetWindowLongPtrA(host, -4)",
-                            "SetWindowLongPtrA(host, -4, hostWindowProc)"));
+    EXPECT_THAT(
+        world.calls,
+        ElementsAre("GetModuleFileNameA(module, 128)",
+                    "GetPrivateProfileStringA(\"brelk\", \"channel\", \"active\", 40, " + ini + ")",
+                    "GetPrivateProfileStringA(\"brelk\", \"message\", \"/me is listening "
+                    "to %s on Winamp\", 80, " +
+                        ini + ")",
+                    "GetPrivateProfileIntA(\"brelk\", \"active\", 0, " + ini + ")",
+                    "GetPrivateProfileIntA(\"brelk\", \"ddetimeout\", 3000, " + ini + ")",
+                    "DdeInitializeA(0, callback, 0x3c0010, 0)",
+                    "DdeCreateStringHandleA(81, \"BRELK\", 1004) = hsz1",
+                    "DdeCreateStringHandleA(81, \"IRC_COMMAND\", 1004) = hsz2",
+                    "DdeCreateStringHandleA(81, \"#music\", 1004) = hsz3",
+                    "GetWindowLongPtrA(host, -4)", "SetWindowLongPtrA(host, -4, hostWindowProc)"));
     EXPECT_EQ(previousWndProc, standin::hostProcedure());
     EXPECT_EQ(world.host.proc, &hostWindowProc);
     // The callback the DDE instance gets handles nothing.
@@ -95,6 +95,11 @@ struct QueryCase {
     std::vector<std::string> queries;
     std::vector<std::string> received; // by the host's own procedure
 };
+
+void PrintTo(const QueryCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class QueryTest : public PluginTest, public ::testing::WithParamInterface<QueryCase>
 {
@@ -163,17 +168,17 @@ TEST_F(PluginTest, OnlyAChangeOfTitleTextIsAnnounced)
         WPARAM position;
         bool announced;
     } steps[] = {
-        {1, "", 0, false},       // empty while nothing was seen: no change
-        {1, "One", 0, true},     // the first title
-        {1, "One", 0, false},    // the same again
-        {3, "One", 0, false},    // paused
-        {3, "Two", 0, true},     // a change while paused is still a change
-        {0, "Three", 0, false},  // stopped: not even asked
-        {1, "Two", 0, false},    // replay after a stop
-        {1, "Two", 1, false},    // another entry, same title
-        {1, "two", 1, true},     // case counts
-        {1, nullptr, 1, false},  // no title
-        {1, "", 1, true},        // empty after a title is a change
+        {1, "", 0, false},      // empty while nothing was seen: no change
+        {1, "One", 0, true},    // the first title
+        {1, "One", 0, false},   // the same again
+        {3, "One", 0, false},   // paused
+        {3, "Two", 0, true},    // a change while paused is still a change
+        {0, "Three", 0, false}, // stopped: not even asked
+        {1, "Two", 0, false},   // replay after a stop
+        {1, "Two", 1, false},   // another entry, same title
+        {1, "two", 1, true},    // case counts
+        {1, nullptr, 1, false}, // no title
+        {1, "", 1, true},       // empty after a title is a change
     };
     std::vector<std::string> expected;
     for (const auto &s : steps) {
@@ -313,8 +318,8 @@ TEST_F(PluginTest, QuitClosesTheLinkAndStepsOutOfTheWindow)
 TEST_F(PluginTest, QuitUnderAnotherSubclassPinsTheModuleAndKeepsPassingMessages)
 {
     start("[brelk]\r\nactive=1\r\n");
-    underChain = (WNDPROC)SetWindowLongPtrA(standin::hostWindow(), GWLP_WNDPROC,
-                                            (LONG_PTR)chainProc);
+    underChain =
+        (WNDPROC)SetWindowLongPtrA(standin::hostWindow(), GWLP_WNDPROC, (LONG_PTR)chainProc);
     world.calls.clear();
     quitPlugin();
     EXPECT_THAT(standin::callsNamed({"SetWindowLongPtrA", "LoadLibraryA"}),
@@ -348,8 +353,8 @@ TEST_F(PluginTest, QuitWhileAPokeWaitsReleasesTheLinkAfterTheDisconnect)
     world.dde.duringPoke = [] { quitPlugin(); };
     play("Last");
     tick();
-    EXPECT_THAT(standin::callsNamed({"DdeClientTransaction", "DdeDisconnect",
-                                     "DdeFreeStringHandle", "DdeUninitialize", "LoadLibraryA"}),
+    EXPECT_THAT(standin::callsNamed({"DdeClientTransaction", "DdeDisconnect", "DdeFreeStringHandle",
+                                     "DdeUninitialize", "LoadLibraryA"}),
                 ElementsAre(::testing::StartsWith("DdeClientTransaction("),
                             "LoadLibraryA(\"C:\\Player\\Plugins\\gen_brelk.dll\")",
                             "DdeDisconnect(conv1)", "DdeFreeStringHandle(81, hsz1)",

@@ -7,11 +7,13 @@
 #include <set>
 #include <sstream>
 
-namespace standin {
+namespace standin
+{
 
 World world;
 
-namespace {
+namespace
+{
 
 const DWORD instanceValue = 81;
 HINSTANCE const module = reinterpret_cast<HINSTANCE>(0x10000000);
@@ -301,7 +303,8 @@ LRESULT CallWindowProcA(WNDPROC proc, HWND window, UINT message, WPARAM wParam, 
 
 // Dialogs: the one dialog the stand-in can show, driven by world.dialog.script.
 
-namespace {
+namespace
+{
 HWND const dialogHandle = reinterpret_cast<HWND>(0x20000000);
 
 void checkDialog(HWND dialog, const char *call)
@@ -410,8 +413,7 @@ LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LP
         out[n] = 0;
         return (LRESULT)n;
     }
-    log("SendDlgItemMessageA(dialog, " + std::to_string(id) + ", " + std::to_string(message) +
-        ")");
+    log("SendDlgItemMessageA(dialog, " + std::to_string(id) + ", " + std::to_string(message) + ")");
     return 0;
 }
 
@@ -487,9 +489,8 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
 UINT DdeInitializeA(LPDWORD instance, PFNCALLBACK callback, DWORD command, DWORD reserved)
 {
     char line[128];
-    std::snprintf(line, sizeof line, "DdeInitializeA(%lu, %s, %#lx, %lu)",
-                  (unsigned long)*instance, callback ? "callback" : "null", (unsigned long)command,
-                  (unsigned long)reserved);
+    std::snprintf(line, sizeof line, "DdeInitializeA(%lu, %s, %#lx, %lu)", (unsigned long)*instance,
+                  callback ? "callback" : "null", (unsigned long)command, (unsigned long)reserved);
     log(line);
     world.dde.callback = callback;
     if (world.dde.initFails)
@@ -548,8 +549,8 @@ HCONV DdeConnect(DWORD instance, HSZ service, HSZ topic, PCONVCONTEXT context)
     return c;
 }
 
-HDDEDATA DdeClientTransaction(LPBYTE data, DWORD length, HCONV conversation, HSZ item,
-                              UINT format, UINT type, DWORD timeout, LPDWORD result)
+HDDEDATA DdeClientTransaction(LPBYTE data, DWORD length, HCONV conversation, HSZ item, UINT format,
+                              UINT type, DWORD timeout, LPDWORD result)
 {
     const char *text = reinterpret_cast<const char *>(data);
     std::string bytes(text, length);

@@ -10,7 +10,8 @@
 
 #include <windows.h>
 
-namespace standin {
+namespace standin
+{
 
 struct Window {
     std::string name;

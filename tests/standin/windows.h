@@ -91,8 +91,8 @@ UINT IsDlgButtonChecked(HWND dialog, int id);
 LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Initialization files
-DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR value,
-                               DWORD size, LPCSTR file);
+DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR value, DWORD size,
+                               LPCSTR file);
 UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, int fallback, LPCSTR file);
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file);
 
@@ -101,7 +101,7 @@ UINT DdeInitializeA(LPDWORD instance, PFNCALLBACK callback, DWORD command, DWORD
 HSZ DdeCreateStringHandleA(DWORD instance, LPCSTR text, int codePage);
 BOOL DdeFreeStringHandle(DWORD instance, HSZ handle);
 HCONV DdeConnect(DWORD instance, HSZ service, HSZ topic, PCONVCONTEXT context);
-HDDEDATA DdeClientTransaction(LPBYTE data, DWORD length, HCONV conversation, HSZ item,
-                              UINT format, UINT type, DWORD timeout, LPDWORD result);
+HDDEDATA DdeClientTransaction(LPBYTE data, DWORD length, HCONV conversation, HSZ item, UINT format,
+                              UINT type, DWORD timeout, LPDWORD result);
 BOOL DdeDisconnect(HCONV conversation);
 BOOL DdeUninitialize(DWORD instance);

@@ -10,6 +10,7 @@
 //   standin_irc [--hold | --delay MS | --refuse]
 #include <windows.h>
 #include <dde.h>
+#include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>

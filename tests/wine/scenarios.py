@@ -89,9 +89,10 @@ class Scenarios:
     def __init__(self, platform, build, work):
         self.platform, self.build, self.work = platform, build, work
 
-    def run(self, name, script, ini=None, irc=(), ansi=False, irc_running=True, start_irc_after=None):
+    def run(self, name, script, ini=None, irc=(), ansi=False, irc_running=True, subdir=""):
         """Runs the host over script in a fresh directory; returns a Run."""
-        d = os.path.join(self.work, name)
+        d = os.path.join(self.work, name, subdir)
+        shutil.rmtree(os.path.join(self.work, name), ignore_errors=True)
         shutil.rmtree(d, ignore_errors=True)
         os.makedirs(d)
         for f in ("gen_brelk.dll", "standin_host.exe", "standin_irc.exe"):
@@ -530,6 +531,28 @@ end
 """, SAVED)
     healthy(r)
     check(b"channel=\r\n" in r.ini, r.ini)
+
+
+@scenario
+def first_save_onto_a_missing_file(s):
+    r = s.run("first_save", "init\nconfig\nclick 1\nend\n", None)
+    healthy(r)
+    equal(r.ini, ("[brelk]\r\nmessage=%s\r\nchannel=active\r\nactive=0\r\nddetimeout=3000\r\n"
+                  % DEFAULT).encode(), "file")
+
+
+@scenario
+def folder_too_deep_for_the_file_name(s):
+    # Z:\ and the scenario folders, then one folder long enough that the
+    # directory takes more than 114 characters.
+    base = "Z:" + os.path.join(s.work, "too_deep").replace("/", "\\") + "\\"
+    deep = "d" * max(1, 116 - len(base))
+    r = s.run("too_deep", "init\ntitle 0 Song\nplay\ntick\nconfig\nclick 1\nend\n",
+              ini(active=1), subdir=deep)
+    healthy(r)
+    equal(r.pokes(), [], "the file beside the module is not read: announcing stays off")
+    equal(r.ini, ini(active=1).encode(), "and not written")
+    check(not os.path.exists(os.path.join(s.work, "too_deep", "gen_brelk.ini")), "no file above")
 
 
 @scenario

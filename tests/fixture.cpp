@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "plugin_state.h"
+
 const char *const iniPath = "C:\\Player\\Plugins\\gen_brelk.ini";
 
 void PluginTest::SetUp()
@@ -10,15 +12,7 @@ void PluginTest::SetUp()
     standin::nameProcedure((const void *)hostWindowProc, "hostWindowProc");
     standin::nameProcedure((const void *)configDialogProc, "configDialogProc");
 
-    // The module as the loader leaves it.
-    std::memset(lastTitle, 0, sizeof lastTitle);
-    previousWndProc = nullptr;
-    ddeLink = DdeLink{};
-    std::memset(announcementText, 0, sizeof announcementText);
-    pluginSettings = PluginSettings{};
-    std::memset(settingsPath, 0, sizeof settingsPath);
-    pluginRecord.hostWindow = nullptr;
-    pluginRecord.moduleInstance = nullptr;
+    resetPluginState();
 
     // What the host does before it calls init.
     pluginRecord.hostWindow = standin::hostWindow();

@@ -337,7 +337,7 @@ TEST_F(PluginTest, QuitUnderAnotherSubclassPinsTheModuleAndKeepsPassingMessages)
 TEST_F(PluginTest, QuitFromInsideTheHostsProcedurePinsTheModule)
 {
     startWithoutFile();
-    host.onMessage = [](UINT message) {
+    host.onMessage = [](UINT message, WPARAM, LPARAM) {
         if (message == 0x0010) // the host shuts down while handling its close
             quitPlugin();
     };

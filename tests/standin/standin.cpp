@@ -65,7 +65,8 @@ std::string quoted(const char *s)
 
 void log(const std::string &line)
 {
-    world.calls.push_back(line);
+    if (!world.quiet)
+        world.calls.push_back(line);
 }
 
 void fault(const std::string &what)
@@ -76,12 +77,14 @@ void fault(const std::string &what)
 LRESULT CALLBACK hostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     Host &h = world.hostAnswers;
-    char line[96];
-    std::snprintf(line, sizeof line, "%s %#x %lu %ld", name(window).c_str(), message,
-                  (unsigned long)wParam, (long)lParam);
-    h.received.push_back(line);
+    if (!world.quiet) {
+        char line[96];
+        std::snprintf(line, sizeof line, "%s %#x %lu %ld", name(window).c_str(), message,
+                      (unsigned long)wParam, (long)lParam);
+        h.received.push_back(line);
+    }
     if (h.onMessage)
-        h.onMessage(message);
+        h.onMessage(message, wParam, lParam);
     if (message == WM_USER) {
         switch (lParam) {
         case 104:
@@ -270,10 +273,12 @@ LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value)
 
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    char line[128];
-    std::snprintf(line, sizeof line, "SendMessageA(%s, %#x, %lu, %ld)", name(window).c_str(),
-                  message, (unsigned long)wParam, (long)lParam);
-    log(line);
+    if (!world.quiet) {
+        char line[128];
+        std::snprintf(line, sizeof line, "SendMessageA(%s, %#x, %lu, %ld)", name(window).c_str(),
+                      message, (unsigned long)wParam, (long)lParam);
+        log(line);
+    }
     Window *w = windowOf(window);
     if (!w)
         return 0;
@@ -289,11 +294,13 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 
 LRESULT CallWindowProcA(WNDPROC proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    char line[160];
-    std::snprintf(line, sizeof line, "CallWindowProcA(%s, %s, %#x, %lu, %ld)",
-                  name((const void *)proc).c_str(), name(window).c_str(), message,
-                  (unsigned long)wParam, (long)lParam);
-    log(line);
+    if (!world.quiet) {
+        char line[160];
+        std::snprintf(line, sizeof line, "CallWindowProcA(%s, %s, %#x, %lu, %ld)",
+                      name((const void *)proc).c_str(), name(window).c_str(), message,
+                      (unsigned long)wParam, (long)lParam);
+        log(line);
+    }
     if (!proc) {
         fault("CallWindowProcA without a procedure");
         return 0;

@@ -24,7 +24,7 @@ struct Host {
     LRESULT position = 0;
     std::map<WPARAM, std::string> titles; // 212: no entry answers 0
     std::vector<std::string> received;    // every message the host's procedure got
-    std::function<void(UINT message)> onMessage;
+    std::function<void(UINT message, WPARAM wParam, LPARAM lParam)> onMessage;
 };
 
 struct Poke {
@@ -67,6 +67,7 @@ struct Dialog {
 };
 
 struct World {
+    bool quiet = false; // no call log: for fuzzing and timing
     std::vector<std::string> calls;
     std::vector<std::string> faults; // misuse of the platform the code must never commit
     std::string modulePath = "C:\\Player\\Plugins\\gen_brelk.dll";

@@ -5,6 +5,8 @@
 //
 //   standin_host [--ansi] PLUGIN.dll SCRIPT
 //
+// PLUGIN "none" runs the window without a plug-in, to time the host alone.
+//
 // The window is a Unicode window unless --ansi is given. SCRIPT holds one
 // command a line (see run() below); the host prints what it sees.
 #include <windows.h>
@@ -85,6 +87,19 @@ LRESULT CALLBACK hostProcW(HWND w, UINT m, WPARAM wp, LPARAM lp)
 {
     LRESULT r = answer(m, wp, lp);
     return r == -1 ? DefWindowProcW(w, m, wp, lp) : r;
+}
+
+// The least a watcher of the window can do per message: the plug-in's three
+// queries and the pass-on, installed the same way ("bare-watch").
+WNDPROC bareNext;
+LRESULT CALLBACK bareWatchProc(HWND w, UINT m, WPARAM wp, LPARAM lp)
+{
+    if (m != WM_USER && SendMessageA(w, WM_USER, 0, 104)) {
+        WPARAM at = (WPARAM)SendMessageA(w, WM_USER, 0, 125);
+        volatile LRESULT title = SendMessageA(w, WM_USER, at, 212);
+        (void)title;
+    }
+    return CallWindowProcA(bareNext, w, m, wp, lp);
 }
 
 // Another module's subclass, put over the plug-in's before quit.
@@ -225,8 +240,45 @@ DWORD WINAPI changeLater(LPVOID)
     return 0;
 }
 
+double milliseconds(LARGE_INTEGER from)
+{
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return (double)(now.QuadPart - from.QuadPart) * 1000.0 / (double)frequency.QuadPart;
+}
+
+// The least a DDE client can do for one line: connect, poke, disconnect.
+void bareDdeClient(int count)
+{
+    DWORD instance = 0;
+    DdeInitializeA(&instance, NULL, APPCMD_CLIENTONLY | CBF_SKIP_ALLNOTIFICATIONS, 0);
+    HSZ service = DdeCreateStringHandleA(instance, "BRELK", CP_WINANSI);
+    HSZ topic = DdeCreateStringHandleA(instance, "IRC_COMMAND", CP_WINANSI);
+    HSZ item = DdeCreateStringHandleA(instance, "active", CP_WINANSI);
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    for (int i = 0; i < count; ++i) {
+        char text[64];
+        snprintf(text, sizeof text, "/me is listening to Bench %d on Winamp", i);
+        HCONV c = DdeConnect(instance, service, topic, NULL);
+        if (c) {
+            DdeClientTransaction((LPBYTE)text, (DWORD)strlen(text) + 1, c, item, CF_TEXT, XTYP_POKE,
+                                 3000, NULL);
+            DdeDisconnect(c);
+        }
+    }
+    say("bench dde count=%d ms=%.3f\n", count, milliseconds(start));
+    DdeFreeStringHandle(instance, service);
+    DdeFreeStringHandle(instance, topic);
+    DdeFreeStringHandle(instance, item);
+    DdeUninitialize(instance);
+}
+
 bool load(const char *path)
 {
+    if (!strcmp(path, "none"))
+        return true;
     plugin = LoadLibraryA(path);
     if (!plugin) {
         say("cannot load %s: error %lu\n", path, GetLastError());
@@ -256,7 +308,25 @@ void run(FILE *script)
         if (!line[0] || line[0] == '#')
             continue;
         if (!strcmp(line, "init")) {
-            say("init=%d\n", record->initHook());
+            if (record)
+                say("init=%d\n", record->initHook());
+        } else if (sscanf(line, "bench-messages %d", &n) == 1) {
+            LARGE_INTEGER start;
+            QueryPerformanceCounter(&start);
+            for (int k = 0; k < n; ++k)
+                tick();
+            say("bench messages count=%d ms=%.3f\n", n, milliseconds(start));
+        } else if (sscanf(line, "bench-announce %d", &n) == 1) {
+            // Each change of title, and the one message that notices it.
+            LARGE_INTEGER start;
+            QueryPerformanceCounter(&start);
+            for (int k = 0; k < n; ++k) {
+                snprintf(titles[position], sizeof titles[0], "Bench %d", k);
+                tick();
+            }
+            say("bench announce count=%d ms=%.3f\n", n, milliseconds(start));
+        } else if (sscanf(line, "bench-dde %d", &n) == 1) {
+            bareDdeClient(n);
         } else if (!strcmp(line, "play")) {
             playing = 1;
         } else if (!strcmp(line, "pause")) {
@@ -314,6 +384,9 @@ void run(FILE *script)
             pump((DWORD)n);
         } else if (sscanf(line, "sleep %d", &n) == 1) {
             Sleep((DWORD)n);
+        } else if (!strcmp(line, "bare-watch")) {
+            bareNext =
+                (WNDPROC)SetWindowLongPtrA(mainWindow, GWLP_WNDPROC, (LONG_PTR)bareWatchProc);
         } else if (!strcmp(line, "subclass")) {
             chainedUnder =
                 (WNDPROC)SetWindowLongPtrA(mainWindow, GWLP_WNDPROC, (LONG_PTR)chainProc);

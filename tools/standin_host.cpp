@@ -144,7 +144,7 @@ int configActionCount;
 
 HWND findDialog()
 {
-    for (int i = 0; i < 500; ++i) {
+    for (int i = 0; i < 3000; ++i) {
         HWND d = FindWindowA("#32770", "BRELK DDE Config Dialog");
         if (d && IsWindowVisible(d))
             return d;
@@ -372,7 +372,7 @@ void run(FILE *script)
             }
             HANDLE driver = CreateThread(NULL, 0, driveDialog, NULL, 0, NULL);
             record->configHook();
-            WaitForSingleObject(driver, 10000);
+            WaitForSingleObject(driver, 60000);
             CloseHandle(driver);
             say("config done\n");
         } else if (sscanf(line, "later %d %d %511[^\n]", &n, &m, text) == 3) {
@@ -396,6 +396,10 @@ void run(FILE *script)
         } else if (!strcmp(line, "unload")) {
             say("unload=%d\n", FreeLibrary(plugin) ? 1 : 0);
             record = NULL;
+        } else if (!strcmp(line, "wait-irc")) {
+            // Until the stand-in IRC client's window exists, pumping meanwhile.
+            for (int k = 0; k < 600 && !FindWindowA("StandinIrcListener", NULL); ++k)
+                pump(100);
         } else if (!strcmp(line, "close-irc")) {
             HWND irc = FindWindowA("StandinIrcListener", NULL);
             if (irc)

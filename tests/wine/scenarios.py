@@ -115,6 +115,11 @@ class Scenarios:
         args = [WINE, "standin_host.exe"] + (["--ansi"] if ansi else []) + [".\\gen_brelk.dll", "script.txt"]
         host = subprocess.run(args, cwd=d, env=self.platform.env, capture_output=True, text=True,
                               timeout=120 * SLOW, errors="replace")
+        if host.returncode != 0 and irc_proc is not None:
+            # The host never got to close it; what counts is the host's failure.
+            irc_proc.kill()
+            irc_proc.communicate()
+            irc_proc = None
         irc_lines = self.stop_irc(irc_proc)
         ini_path = os.path.join(d, "gen_brelk.ini")
         ini_text = open(ini_path, "rb").read() if os.path.exists(ini_path) else None
@@ -390,7 +395,12 @@ pump 800
 tick
 """, ini(active=1, ddetimeout=500), irc=["--hold"])
     healthy(r)
-    equal(r.texts(), [DEFAULT % "First", DEFAULT % "From thread"], "the newer title, once")
+    # On a slow machine the change can arrive while the connect still waits
+    # (the initiate is sent, and sent messages are taken meanwhile): then it
+    # goes into that very poke, and the first title is never sent.
+    texts = r.texts()
+    check(texts in ([DEFAULT % "First", DEFAULT % "From thread"], [DEFAULT % "From thread"]),
+          "the newer title last, once: %r" % texts)
 
 
 @scenario

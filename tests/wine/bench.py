@@ -15,7 +15,7 @@ import subprocess
 import sys
 import tempfile
 
-from scenarios import WINE, Platform
+from scenarios import WINE, Platform, stage
 
 MESSAGES = 20000
 ANNOUNCEMENTS = 200
@@ -48,10 +48,7 @@ def main():
     build = os.path.abspath(parser.parse_args().build)
     work = tempfile.mkdtemp(prefix="brelk-bench-")
     try:
-        for f in ("gen_brelk.dll", "standin_host.exe", "standin_irc.exe"):
-            shutil.copy(os.path.join(build, f), work)
-        with open(os.path.join(work, "gen_brelk.ini"), "w") as f:
-            f.write("[brelk]\r\nactive=1\r\n")
+        stage(build, work, "[brelk]\r\nactive=1\r\n")
         with Platform() as platform:
             plain = "play\ntitle 0 An unchanged title\ntick\nbench-messages %d" % MESSAGES
             watched = "init\n" + plain

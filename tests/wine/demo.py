@@ -13,7 +13,7 @@ import sys
 import tempfile
 import threading
 
-from scenarios import WINE, Platform
+from scenarios import WINE, Platform, stage
 
 PLAYLIST = """
 init
@@ -43,10 +43,7 @@ def main():
     build = os.path.abspath(parser.parse_args().build)
     work = tempfile.mkdtemp(prefix="brelk-demo-")
     try:
-        for f in ("gen_brelk.dll", "standin_host.exe", "standin_irc.exe"):
-            shutil.copy(os.path.join(build, f), work)
-        with open(os.path.join(work, "gen_brelk.ini"), "w") as f:
-            f.write("[brelk]\r\nchannel=#music\r\nactive=1\r\n")
+        stage(build, work, "[brelk]\r\nchannel=#music\r\nactive=1\r\n")
         with open(os.path.join(work, "playlist.txt"), "w") as f:
             f.write(PLAYLIST)
         print("starting a display, a Wine prefix and the stand-in IRC client ...", flush=True)

@@ -30,6 +30,16 @@ SLOW = float(os.environ.get("BRELK_SLOW", "1"))
 SYSTEM32_EXTRA = [p for p in os.environ.get("BRELK_SYSTEM32_EXTRA", "").split(":") if p]
 
 
+def stage(build, directory, settings=None):
+    """Copies the plug-in and both stand-ins into directory, and writes the
+    settings file beside them when settings is given (text or bytes)."""
+    for f in ("gen_brelk.dll", "standin_host.exe", "standin_irc.exe"):
+        shutil.copy(os.path.join(build, f), directory)
+    if settings is not None:
+        with open(os.path.join(directory, "gen_brelk.ini"), "wb") as f:
+            f.write(settings if isinstance(settings, bytes) else settings.encode("latin-1"))
+
+
 class Platform:
     """An Xvfb display and a Wine prefix of our own."""
 
@@ -104,11 +114,7 @@ class Scenarios:
         shutil.rmtree(os.path.join(self.work, name), ignore_errors=True)
         shutil.rmtree(d, ignore_errors=True)
         os.makedirs(d)
-        for f in ("gen_brelk.dll", "standin_host.exe", "standin_irc.exe"):
-            shutil.copy(os.path.join(self.build, f), d)
-        if ini is not None:
-            with open(os.path.join(d, "gen_brelk.ini"), "wb") as f:
-                f.write(ini if isinstance(ini, bytes) else ini.encode("latin-1"))
+        stage(self.build, d, ini)
         with open(os.path.join(d, "script.txt"), "w") as f:
             f.write(script.strip() + "\nclose-irc\n")
         irc_proc = self.start_irc(d, irc) if irc_running else None
@@ -325,9 +331,7 @@ def title_not_announced_once_the_client_runs(s):
     d = os.path.join(s.work, "late_client")
     shutil.rmtree(d, ignore_errors=True)
     os.makedirs(d)
-    for f in ("gen_brelk.dll", "standin_host.exe", "standin_irc.exe"):
-        shutil.copy(os.path.join(s.build, f), d)
-    open(os.path.join(d, "gen_brelk.ini"), "w").write(ini(active=1))
+    stage(s.build, d, ini(active=1))
     with open(os.path.join(d, "script.txt"), "w") as f:
         f.write("init\ntitle 0 Early\nplay\ntick\nwait-irc\ntick\ntitle 0 Later\ntick\nclose-irc\n")
     host = subprocess.Popen([WINE, "standin_host.exe", ".\\gen_brelk.dll", "script.txt"], cwd=d,

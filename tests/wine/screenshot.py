@@ -13,7 +13,7 @@ import subprocess
 import tempfile
 import time
 
-from scenarios import WINE, Platform
+from scenarios import WINE, Platform, stage
 
 SCRIPT = """
 init
@@ -32,10 +32,7 @@ def main():
     build, out = os.path.abspath(args.build), os.path.abspath(args.out)
     work = tempfile.mkdtemp(prefix="brelk-shot-")
     try:
-        for f in ("gen_brelk.dll", "standin_host.exe"):
-            shutil.copy(os.path.join(build, f), work)
-        with open(os.path.join(work, "gen_brelk.ini"), "w") as f:
-            f.write("[brelk]\r\nchannel=#music\r\nactive=1\r\n")
+        stage(build, work, "[brelk]\r\nchannel=#music\r\nactive=1\r\n")
         with open(os.path.join(work, "script.txt"), "w") as f:
             f.write(SCRIPT)
         with Platform() as platform:

@@ -15,7 +15,7 @@ import subprocess
 import sys
 import tempfile
 
-from scenarios import WINE, Platform, stage
+from scenarios import WINE, Platform, stage, start_irc
 
 MESSAGES = 20000
 ANNOUNCEMENTS = 200
@@ -33,9 +33,7 @@ def host(platform, work, plugin, script):
 
 
 def with_irc(platform, work, plugin, script):
-    irc = subprocess.Popen([WINE, "standin_irc.exe"], cwd=work, env=platform.env,
-                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-    irc.stdout.readline()
+    irc = start_irc(platform, work)
     try:
         return host(platform, work, plugin, script)
     finally:

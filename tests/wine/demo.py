@@ -13,7 +13,7 @@ import sys
 import tempfile
 import threading
 
-from scenarios import WINE, Platform, stage
+from scenarios import WINE, Platform, stage, start_irc
 
 PLAYLIST = """
 init
@@ -48,13 +48,7 @@ def main():
             f.write(PLAYLIST)
         print("starting a display, a Wine prefix and the stand-in IRC client ...", flush=True)
         with Platform() as platform:
-            irc = subprocess.Popen([WINE, "standin_irc.exe"], cwd=work, env=platform.env,
-                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
-                                   errors="replace")
-            if irc.stdout.readline().strip() != "ready":
-                print("the stand-in IRC client did not start", file=sys.stderr)
-                irc.kill()
-                return 1
+            irc = start_irc(platform, work)
 
             def show():
                 for line in irc.stdout:

@@ -40,6 +40,19 @@ def stage(build, directory, settings=None):
             f.write(settings if isinstance(settings, bytes) else settings.encode("latin-1"))
 
 
+def start_irc(platform, directory, options=()):
+    """Starts the stand-in IRC client staged in directory; returns once it
+    serves, with its output to be read line by line."""
+    p = subprocess.Popen([WINE, "standin_irc.exe"] + list(options), cwd=directory,
+                         env=platform.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                         text=True, errors="replace")
+    first = p.stdout.readline().strip()
+    if first != "ready":
+        p.kill()
+        raise AssertionError("the stand-in IRC client did not start: %r" % first)
+    return p
+
+
 class Platform:
     """An Xvfb display and a Wine prefix of our own."""
 
@@ -134,14 +147,7 @@ class Scenarios:
         return run
 
     def start_irc(self, d, options):
-        p = subprocess.Popen([WINE, "standin_irc.exe"] + list(options), cwd=d, env=self.platform.env,
-                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
-                             errors="replace")
-        first = p.stdout.readline().strip()
-        if first != "ready":
-            p.kill()
-            raise AssertionError("the stand-in IRC client did not start: %r" % first)
-        return p
+        return start_irc(self.platform, d, options)
 
     def stop_irc(self, p):
         if p is None:
